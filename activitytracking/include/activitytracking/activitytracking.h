@@ -1,0 +1,4 @@
+// Umbrella header of libactivitytrack.
+#pragma once
+
+#include "activitytracking/activity.h"

@@ -1,0 +1,2 @@
+// Process entry of TARVEXWindow.
+int main() { return 0; }

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds, and runs the examples.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default
+
+build=build/default
+echo
+echo "=== libvesk: primitives"
+"$build/examples/vesk_primitives_example"
