@@ -19,11 +19,13 @@ function(tarvex_add_test name)
     PROPERTIES TIMEOUT 300 LABELS "${arg_LABELS}")
 endfunction()
 
-# tarvex_add_package_test(<name> <consumer-source-dir>)
+# tarvex_add_package_test(<name> <consumer-source-dir> [PKGCONFIG <module>])
 # Installs the whole build into a fresh prefix and builds and runs the
 # separate CMake project in <consumer-source-dir> against it, as a user of
-# the installed packages would.
+# the installed packages would. With PKGCONFIG, also compiles its
+# consumer.cpp with nothing but the flags `pkg-config <module>` gives.
 function(tarvex_add_package_test name consumer_dir)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "PKGCONFIG" "")
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND}
       -DBUILD_DIR=${PROJECT_BINARY_DIR}
@@ -32,6 +34,7 @@ function(tarvex_add_package_test name consumer_dir)
       -DCXX_COMPILER=${CMAKE_CXX_COMPILER}
       -DCXX_FLAGS=${CMAKE_CXX_FLAGS}
       -DLINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}
+      -DPKGCONFIG_MODULE=${arg_PKGCONFIG}
       -P ${PROJECT_SOURCE_DIR}/cmake/RunPackageTest.cmake)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS package)
 endfunction()
