@@ -17,7 +17,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   binutils procps
   # Peers measured by the benchmarks only.
-  qtbase5-dev libsigc++-2.0-dev valgrind util-linux
+  qtbase5-dev libsigc++-2.0-dev valgrind util-linux python3
 )
 
 missing=()
