@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include <activitytracking/activitytracking.h>
+
 #include "harness/harness.h"
 #include "peers/queues.h"
 
@@ -36,6 +38,30 @@ class FloorReporter {
   MutexDequeFloor<int> queue_{[this](const int&) {
     if (++consumed_ == expected_) done_.open();
   }};
+};
+
+// Ours: the process-wide recordUIEvent(), with one UI tracker of idle
+// time-out 5 s listening. drain() queues a time-out change for a second
+// tracker (an execution tracker, which UI reports do not reach) behind the
+// reports and waits until it shows: every report before it has then been
+// handled.
+class OursReporter {
+ public:
+  explicit OursReporter(long /*expected*/) {}
+  void report() { activitytracking::recordUIEvent(); }
+  void drain() {
+    const unsigned int marker = ++lastMarker_;
+    activitytracking::setIdleTimeout(sentinel_, marker);
+    while (activitytracking::getIdleTimeout(sentinel_) != marker)
+      std::this_thread::yield();
+  }
+
+ private:
+  static inline unsigned int lastMarker_ = 1000;
+  std::shared_ptr<activitytracking::ActivityTracker> tracker_ =
+      activitytracking::createUIActivityTracker(5);
+  std::shared_ptr<activitytracking::ActivityTracker> sentinel_ =
+      activitytracking::createExecutionActivityTracker(lastMarker_, 0);
 };
 
 template <class Reporter>
@@ -95,6 +121,7 @@ void registerSubject(const std::string& subject) {
 
 int main(int argc, char** argv) {
   using namespace tarvex::bench;
+  registerSubject<OursReporter>("ours");
   registerSubject<FloorReporter>("mutex_deque");
   return runBenchmarks(argc, argv, "bench_activity_reporting");
 }
