@@ -2,18 +2,36 @@
 // registry lock. Records are created on demand and never freed.
 #pragma once
 
+#include <tbb/concurrent_queue.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "tolb/atomic_counter.h"
 #include "tolb/read_write_lock.h"
+#include "vesk/payload.h"
 #include "vesk/thread.h"
 
 namespace VESK {
+
+using WakeUp = std::shared_ptr<const std::function<void()>>;
 
 struct ThreadImpl {
   std::string name = "unnamed thread";  // guarded by threadRegistryLock()
   // Next record of the process-wide list of every record ever made; set
   // once, before the record is published.
   ThreadImpl* nextRecord = nullptr;
+  // Packets posted to this thread, first in first out. Any thread may push
+  // and pop; the capacity is never lowered, so pushing never blocks.
+  tbb::concurrent_bounded_queue<std::shared_ptr<ConnectedPacket>> queue;
+  // Run after every post. Replaced by registerThread while other threads
+  // may be posting: a post holds its own reference on the callable it runs,
+  // so a replaced callable is destroyed once its last running call ends.
+  std::atomic<WakeUp> wakeUp;
+  TOLB::AtomicCounter processingDepth;   // processing calls running now
+  TOLB::AtomicCounter syncCallBlockers;  // CrossThreadSyncCallAsserters
 };
 
 // Guards every record's name and the name registries. Never held together
@@ -21,7 +39,8 @@ struct ThreadImpl {
 TOLB::ReadWriteLock& threadRegistryLock();
 
 // The calling thread's record; created when there is none and `create` is
-// set, otherwise null.
+// set, otherwise null. In engine mode, the registered main thread of the
+// engine instance whose context is active.
 ThreadImpl* lookupCurrentThread(bool create);
 
 }  // namespace VESK
