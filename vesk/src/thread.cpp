@@ -5,6 +5,7 @@
 #include <future>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 #include "instrumentation.h"
 #include "thread_impl.h"
@@ -148,7 +149,10 @@ void Thread::registerThread(const std::string& name,
     TOLB::WriteLocker lock(threadRegistryLock());
     ThreadImpl* record = lookup(true, true);
     record->name = name;
-    previous = record->wakeUp.exchange(std::move(callable));
+    {
+      std::lock_guard<std::mutex> wakeUpLock(record->wakeUpMutex);
+      previous = std::exchange(record->wakeUp, std::move(callable));
+    }
     if (name == mainName) {
       const std::uint64_t id = enginequery::engineInstanceId();
       if (!mainIdPublished) {
@@ -193,7 +197,12 @@ std::string Thread::getName() const {
 void Thread::post(const ConnectedPacket& packet) const {
   ThreadImpl& self = record();
   self.queue.push(std::make_shared<ConnectedPacket>(packet));
-  if (WakeUp wakeUp = self.wakeUp.load()) (*wakeUp)();
+  WakeUp wakeUp;
+  {
+    std::lock_guard<std::mutex> lock(self.wakeUpMutex);
+    wakeUp = self.wakeUp;
+  }
+  if (wakeUp) (*wakeUp)();
 }
 
 void Thread::process() const {

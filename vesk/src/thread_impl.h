@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "tolb/atomic_counter.h"
@@ -26,10 +27,13 @@ struct ThreadImpl {
   // Packets posted to this thread, first in first out. Any thread may push
   // and pop; the capacity is never lowered, so pushing never blocks.
   tbb::concurrent_bounded_queue<std::shared_ptr<ConnectedPacket>> queue;
-  // Run after every post. Replaced by registerThread while other threads
-  // may be posting: a post holds its own reference on the callable it runs,
-  // so a replaced callable is destroyed once its last running call ends.
-  std::atomic<WakeUp> wakeUp;
+  // Run after every post. registerThread may replace it while other
+  // threads post: a post copies the pointer under wakeUpMutex and runs the
+  // callable after releasing it, so a replaced callable is destroyed once
+  // its last running call has ended. The mutex is held only for the copy.
+  std::mutex wakeUpMutex;
+  WakeUp wakeUp;  // guarded by wakeUpMutex
+
   TOLB::AtomicCounter processingDepth;   // processing calls running now
   TOLB::AtomicCounter syncCallBlockers;  // CrossThreadSyncCallAsserters
 };
