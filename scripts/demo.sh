@@ -11,3 +11,7 @@ build=build/default
 echo
 echo "=== libvesk: primitives"
 "$build/examples/vesk_primitives_example"
+
+echo
+echo "=== libactivitytrack: activity from two threads, overall state"
+"$build/examples/activity_tracking_example"

@@ -12,8 +12,8 @@ namespace {
 // The dispatcher lives in static storage and is never destroyed: a tracker
 // or a timer handler that outlives the library's teardown still finds a
 // valid (stopped) dispatcher to talk to.
-alignas(EventDispatcher) unsigned char dispatcherStorage[sizeof(
-    EventDispatcher)];
+alignas(
+    EventDispatcher) unsigned char dispatcherStorage[sizeof(EventDispatcher)];
 constinit std::atomic<EventDispatcher*> dispatcherInstance{nullptr};
 
 thread_local bool isDispatcherThread = false;
@@ -181,8 +181,7 @@ void EventDispatcher::handle(DispatcherEvent& event) {
       break;
     case SetState:
       if (event.link) {
-        TrackerAccess::applyExpiry(*event.link, event.state,
-                                   event.generation);
+        TrackerAccess::applyExpiry(*event.link, event.state, event.generation);
       }
       break;
     case SetIdleTimeout:
@@ -192,8 +191,8 @@ void EventDispatcher::handle(DispatcherEvent& event) {
       }
       break;
     case SetBusyTimeout:
-      if (auto* interval = dynamic_cast<IntervalActivityTracker*>(
-              event.trackerRef.get())) {
+      if (auto* interval =
+              dynamic_cast<IntervalActivityTracker*>(event.trackerRef.get())) {
         interval->setBusyTimeout(event.timeout);
       }
       break;

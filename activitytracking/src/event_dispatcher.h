@@ -103,8 +103,8 @@ class EventDispatcher {
   bool stopping = false;               // guarded by mutex
   bool stopped = false;                // guarded by mutex
   std::mutex mutex;
-  std::condition_variable condition;        // a request was queued
-  std::condition_variable stoppedCondition; // the thread has ended
+  std::condition_variable condition;         // a request was queued
+  std::condition_variable stoppedCondition;  // the thread has ended
   // Set with `stopping`; read by the dispatcher thread between requests.
   std::atomic<bool> stopRequested{false};
   // Trackers to delete after the current request. Dispatcher thread only.

@@ -23,11 +23,11 @@ void logFailure(const std::exception_ptr& error) noexcept {
     try {
       std::rethrow_exception(error);
     } catch (const std::exception& failure) {
-      libraryLogger.write(kErrorSeverity, "Activity request failed: ",
-                          failure.what());
+      libraryLogger.write(kErrorSeverity,
+                          "Activity request failed: ", failure.what());
     } catch (...) {
-      libraryLogger.write(kErrorSeverity, "Activity request failed: ",
-                          "unknown exception");
+      libraryLogger.write(kErrorSeverity,
+                          "Activity request failed: ", "unknown exception");
     }
   } catch (...) {
     // Logging itself failed (memory exhaustion): nothing left to report to.

@@ -32,8 +32,10 @@ void TrackerLink::waitRetireHandled() {
 namespace {
 
 boost::posix_time::ptime toUtc(TimePoint time) {
-  static const boost::posix_time::ptime epoch(boost::gregorian::date(1970, 1, 1));
-  return epoch + boost::posix_time::microseconds(time.time_since_epoch().count());
+  static const boost::posix_time::ptime epoch(
+      boost::gregorian::date(1970, 1, 1));
+  return epoch +
+         boost::posix_time::microseconds(time.time_since_epoch().count());
 }
 
 TimePoint after(TimePoint start, unsigned int seconds) {
@@ -172,8 +174,7 @@ void EventActivityTracker::recordEvent() {
 }
 
 void EventActivityTracker::startIdleTimer(unsigned int seconds) {
-  detail::startWait(idleTimer, link->idle, link, Idle, detail::now(),
-                    seconds);
+  detail::startWait(idleTimer, link->idle, link, Idle, detail::now(), seconds);
 }
 
 void EventActivityTracker::setIdleTimeout(unsigned int seconds) {
@@ -255,8 +256,7 @@ void IntervalActivityTracker::recordIntervalEnd() {
 }
 
 void IntervalActivityTracker::startBusyTimer(unsigned int seconds) {
-  detail::startWait(busyTimer, link->busy, link, Busy, detail::now(),
-                    seconds);
+  detail::startWait(busyTimer, link->busy, link, Busy, detail::now(), seconds);
 }
 
 void IntervalActivityTracker::setBusyTimeout(unsigned int seconds) {

@@ -45,8 +45,8 @@ class TimerThread {
 
   boost::asio::io_context context;
   // Keeps run() from returning while no wait is pending.
-  std::optional<boost::asio::executor_work_guard<
-      boost::asio::io_context::executor_type>>
+  std::optional<
+      boost::asio::executor_work_guard<boost::asio::io_context::executor_type>>
       workGuard;
   boost::thread thread;
 };
@@ -60,7 +60,9 @@ struct TimerLifetime {
     timerInstance.store(new (timerStorage) TimerThread(),
                         std::memory_order_release);
   }
-  ~TimerLifetime() { timerInstance.load(std::memory_order_acquire)->shutDown(); }
+  ~TimerLifetime() {
+    timerInstance.load(std::memory_order_acquire)->shutDown();
+  }
 };
 
 }  // namespace

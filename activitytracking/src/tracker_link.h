@@ -33,11 +33,11 @@ TimePoint now();
 // completion is acted on only when its stamp equals `generation`, so a wait
 // that completed just before it was cancelled or re-armed changes nothing.
 struct WaitState {
-  bool pending = false;           // a wait is running
-  std::uint64_t generation = 0;   // stamp of the wait now armed
-  TimePoint start{};              // when the running wait was started
-  TimePoint deadline{};           // when it is to end
-  TimePoint armedExpiry{};        // when the timer is armed to fire
+  bool pending = false;          // a wait is running
+  std::uint64_t generation = 0;  // stamp of the wait now armed
+  TimePoint start{};             // when the running wait was started
+  TimePoint deadline{};          // when it is to end
+  TimePoint armedExpiry{};       // when the timer is armed to fire
 };
 
 struct TrackerLink {

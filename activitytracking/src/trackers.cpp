@@ -93,8 +93,8 @@ CompositeActivityTracker::CompositeActivityTracker(
         throw std::invalid_argument(
             "composite activity tracker given an empty component");
       }
-      const int id = component->addListener(
-          [this](State newState, State oldState) {
+      const int id =
+          component->addListener([this](State newState, State oldState) {
             handleComponentStateChange(newState, oldState);
           });
       subscriptions.push_back(Subscription{component, id});
@@ -191,8 +191,7 @@ std::shared_ptr<UIActivityTracker> createUIActivityTracker(
 
 std::shared_ptr<ExecutionActivityTracker> createExecutionActivityTracker(
     unsigned int idleTimeout, unsigned int busyTimeout) {
-  return detail::makeShared<ExecutionActivityTracker>(idleTimeout,
-                                                      busyTimeout);
+  return detail::makeShared<ExecutionActivityTracker>(idleTimeout, busyTimeout);
 }
 
 std::shared_ptr<SimulationActivityTracker> createSimulationActivityTracker(

@@ -49,7 +49,8 @@ TEST(EventTracker, IdleTimeoutCountsFromTheLastEventAndZeroNeverExpires) {
   ASSERT_TRUE(oneIdle && threeIdle);
   flushDispatcher();
 
-  EXPECT_EQ(oneLog.transitions(), (Transitions{{Active, Idle}, {Idle, Active}}));
+  EXPECT_EQ(oneLog.transitions(),
+            (Transitions{{Active, Idle}, {Idle, Active}}));
   EXPECT_EQ(threeLog.transitions(),
             (Transitions{{Active, Idle}, {Idle, Active}}));
   EXPECT_EQ(neverLog.transitions(), (Transitions{{Active, Idle}}));
@@ -83,10 +84,10 @@ TEST(IntervalTracker, BusyAndIdleTimeoutsAroundOneInterval) {
   ASSERT_TRUE(bothIdle && idleOnlyIdle);
   flushDispatcher();
 
-  EXPECT_EQ(bothLog.transitions(), (Transitions{{Active, Idle},
-                                                {Busy, Active},
-                                                {Active, Busy},
-                                                {Idle, Active}}));
+  EXPECT_EQ(
+      bothLog.transitions(),
+      (Transitions{
+          {Active, Idle}, {Busy, Active}, {Active, Busy}, {Idle, Active}}));
   EXPECT_EQ(neitherLog.transitions(), (Transitions{{Active, Idle}}));
   EXPECT_EQ(idleOnlyLog.transitions(),
             (Transitions{{Active, Idle}, {Idle, Active}}));
@@ -133,9 +134,9 @@ TEST_P(ProcessWideReport, ReachesEveryTrackerOfItsClassOnly) {
   flushDispatcher();
 
   for (std::size_t i = 0; i < trackers.size(); ++i) {
-    const Transitions expected =
-        trackers[i].first == GetParam().reached ? Transitions{{Active, Idle}}
-                                                : Transitions{};
+    const Transitions expected = trackers[i].first == GetParam().reached
+                                     ? Transitions{{Active, Idle}}
+                                     : Transitions{};
     EXPECT_EQ(logs[i]->transitions(), expected) << "tracker " << i;
   }
 }
@@ -144,8 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
     AllKinds, ProcessWideReport,
     ::testing::Values(
         ReportCase{"UIEvent", [] { recordUIEvent(); }, UI},
-        ReportCase{"ExecutionStart", [] { recordExecutionStart(); },
-                   Execution},
+        ReportCase{"ExecutionStart", [] { recordExecutionStart(); }, Execution},
         ReportCase{"SimulationStart", [] { recordSimulationStart(); },
                    Simulation},
         ReportCase{"ModelCompilationStart",
@@ -180,9 +180,9 @@ TEST(CompositeTracker, FollowsUserInterfaceAndExecutionThroughAWholeDay) {
 
   recordUIEvent();
   ASSERT_TRUE(compositeLog.waitForCount(1));
-  recordExecutionStart();  // already Active: no new notification
-  ASSERT_TRUE(uiLog.waitForState(Idle));          // interval still open
-  ASSERT_TRUE(executionLog.waitForState(Busy));   // Busy keeps it Active
+  recordExecutionStart();                 // already Active: no new notification
+  ASSERT_TRUE(uiLog.waitForState(Idle));  // interval still open
+  ASSERT_TRUE(executionLog.waitForState(Busy));  // Busy keeps it Active
   flushDispatcher();
   EXPECT_EQ(compositeLog.count(), 1u);
 
@@ -194,10 +194,10 @@ TEST(CompositeTracker, FollowsUserInterfaceAndExecutionThroughAWholeDay) {
 
   EXPECT_EQ(compositeLog.transitions(),
             (Transitions{{Active, Idle}, {Idle, Active}}));
-  EXPECT_EQ(executionLog.transitions(), (Transitions{{Active, Idle},
-                                                     {Busy, Active},
-                                                     {Active, Busy},
-                                                     {Idle, Active}}));
+  EXPECT_EQ(
+      executionLog.transitions(),
+      (Transitions{
+          {Active, Idle}, {Busy, Active}, {Active, Busy}, {Idle, Active}}));
   expectAllOnOneForeignThread({&uiLog, &executionLog, &compositeLog});
 }
 

@@ -61,7 +61,7 @@ TEST(StaleExpiry, ExpiryQueuedBehindNewerActivityIsDropped) {
   ASSERT_TRUE(uiLog.waitForCount(1) && executionLog.waitForCount(1));
 
   blocker.block();
-  recordUIEvent();         // newer activity, queued first ...
+  recordUIEvent();  // newer activity, queued first ...
   recordExecutionStop();
   // ... then both waits end while the dispatcher is held, and their
   // expiries queue up behind it.
@@ -84,10 +84,10 @@ TEST(StaleExpiry, ExpiryQueuedBehindNewerActivityIsDropped) {
 }
 
 TEST(TimeoutChange, MovesThePendingWaitToItsStartPlusTheNewValue) {
-  auto shortened = createUIActivityTracker(3);   // 3 -> 2 at 0.8 s
-  auto lengthened = createUIActivityTracker(2);  // 2 -> 3 at 0.8 s
-  auto passed = createUIActivityTracker(3);      // 3 -> 1 at 1.5 s
-  auto noWait = createUIActivityTracker(0);      // 0 -> 1: arms nothing
+  auto shortened = createUIActivityTracker(3);       // 3 -> 2 at 0.8 s
+  auto lengthened = createUIActivityTracker(2);      // 2 -> 3 at 0.8 s
+  auto passed = createUIActivityTracker(3);          // 3 -> 1 at 1.5 s
+  auto noWait = createUIActivityTracker(0);          // 0 -> 1: arms nothing
   auto busy = createExecutionActivityTracker(0, 3);  // busy 3 -> 2 at 0.8 s
   Recording shortenedLog(shortened), lengthenedLog(lengthened),
       passedLog(passed), noWaitLog(noWait), busyLog(busy);
@@ -260,11 +260,21 @@ TEST(TrackerLifetime, DestroyedWhileReportsFlowAndTimersFire) {
   for (std::size_t i = 0; Clock::now() < until; ++i) {
     std::shared_ptr<ActivityTracker> made;
     switch (i % 6) {
-      case 0: made = createUIActivityTracker(1); break;
-      case 1: made = createExecutionActivityTracker(1, 1); break;
-      case 2: made = createSimulationActivityTracker(1, 1); break;
-      case 3: made = createModelCompilationActivityTracker(1, 1); break;
-      case 4: made = std::make_shared<UIActivityTracker>(1); break;
+      case 0:
+        made = createUIActivityTracker(1);
+        break;
+      case 1:
+        made = createExecutionActivityTracker(1, 1);
+        break;
+      case 2:
+        made = createSimulationActivityTracker(1, 1);
+        break;
+      case 3:
+        made = createModelCompilationActivityTracker(1, 1);
+        break;
+      case 4:
+        made = std::make_shared<UIActivityTracker>(1);
+        break;
       default:
         made = createCompositeActivityTracker(
             {alive[(i + 7) % kAlive] ? alive[(i + 7) % kAlive]

@@ -36,7 +36,8 @@ TEST(ActivityTrackerCore, ListenersRunInIdOrderWithNewAndPreviousState) {
   ActivityTracker tracker(Execution);
   Calls calls;
   std::vector<int> ids;
-  for (int tag = 1; tag <= 5; ++tag) ids.push_back(addTagged(tracker, calls, tag));
+  for (int tag = 1; tag <= 5; ++tag)
+    ids.push_back(addTagged(tracker, calls, tag));
   // Keep ids 2 and 5 only.
   for (int id : {1, 3, 4}) tracker.removeListener(ids[id - 1]);
 
@@ -109,8 +110,8 @@ TEST(ActivityTrackerCore, ThrowingListenerStopsThisChangeButKeepsState) {
   tracker.setState(Active);
   EXPECT_EQ(calls.size(), 1u);
   EXPECT_THROW(tracker.setState(Idle), std::runtime_error);
-  EXPECT_EQ(calls.back(), (std::pair<int, std::pair<State, State>>{
-                              1, {Idle, Active}}));
+  EXPECT_EQ(calls.back(),
+            (std::pair<int, std::pair<State, State>>{1, {Idle, Active}}));
 }
 
 TEST(ActivityTrackerCore, ListenerMayChangeTheTableOfItsOwnTracker) {
@@ -128,9 +129,9 @@ TEST(ActivityTrackerCore, ListenerMayChangeTheTableOfItsOwnTracker) {
   tracker.setState(Active);
   tracker.setState(Idle);
 
-  EXPECT_EQ(calls, (Calls{{1, {Active, Idle}},
-                          {1, {Idle, Active}},
-                          {9, {Idle, Active}}}));
+  EXPECT_EQ(
+      calls,
+      (Calls{{1, {Active, Idle}}, {1, {Idle, Active}}, {9, {Idle, Active}}}));
   EXPECT_EQ(added, 3);
 }
 

@@ -58,8 +58,7 @@ class ACTIVITYTRACK_EXPORT ExecutionActivityTracker
 class ACTIVITYTRACK_EXPORT SimulationActivityTracker
     : public IntervalActivityTracker {
  public:
-  SimulationActivityTracker(unsigned int idleTimeout,
-                            unsigned int busyTimeout);
+  SimulationActivityTracker(unsigned int idleTimeout, unsigned int busyTimeout);
   ~SimulationActivityTracker() override;
 
   static void recordSimulationStart();
@@ -142,8 +141,8 @@ ACTIVITYTRACK_EXPORT unsigned int getBusyTimeout(
     std::shared_ptr<ActivityTracker> tracker);
 
 // Factories; any thread.
-ACTIVITYTRACK_EXPORT std::shared_ptr<UIActivityTracker>
-createUIActivityTracker(unsigned int idleTimeout);
+ACTIVITYTRACK_EXPORT std::shared_ptr<UIActivityTracker> createUIActivityTracker(
+    unsigned int idleTimeout);
 ACTIVITYTRACK_EXPORT std::shared_ptr<ExecutionActivityTracker>
 createExecutionActivityTracker(unsigned int idleTimeout,
                                unsigned int busyTimeout);
