@@ -5,6 +5,8 @@
 // inherits it); "c.unpinned" lets them run anywhere.
 #include <QCoreApplication>
 
+#include <vesk/vesk.h>
+
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -34,6 +36,27 @@ void timeRound(benchmark::State& state, long trips, Request&& request) {
   const double nanos = nanosBetween(start, std::chrono::steady_clock::now());
   state.SetIterationTime(nanos / 1e9);
   reportMetric(state, nanos / trips, "ns/trip");
+}
+
+struct SummingListener : VESK::Listener {};
+
+void oursRound(benchmark::State& state, Pinning pinning) {
+  const long trips = scaled(kRoundTrips);
+  for (auto _ : state) {
+    std::optional<ScopedCpuPin> pin;
+    pinFor(pinning, pin);
+    long long sum = 0;
+    VESK::EventLoopThread loop("bench responder");
+    VESK::Emitter<void(int)> emitter;
+    SummingListener listener;
+    VESK::connect(
+        emitter, listener, [&](int value) { sum += value; }, loop.thread());
+    timeRound(state, trips,
+              [&](int value) { emitter.send(value, VESK::Blocking); });
+    listener.disconnect();
+    loop.stop();
+    benchmark::DoNotOptimize(sum);
+  }
 }
 
 void qtRound(benchmark::State& state, Pinning pinning,
@@ -72,6 +95,8 @@ void registerAll(const std::string& caseName, Pinning pinning) {
   auto configure = [](benchmark::internal::Benchmark* b) {
     b->Iterations(1)->UseManualTime();
   };
+  configure(benchmark::RegisterBenchmark((caseName + "/ours").c_str(),
+                                         oursRound, pinning));
   configure(benchmark::RegisterBenchmark((caseName + "/qt5").c_str(), qtRound,
                                          pinning, QtDispatcher::Default));
   configure(benchmark::RegisterBenchmark((caseName + "/qt5_noglib").c_str(),
@@ -91,6 +116,9 @@ int main(int argc, char** argv) {
   using namespace tarvex::bench;
   QCoreApplication application(argc, argv);
   registerQtTypes();
+  // The benchmark thread is a message thread of its own, so that it may cut
+  // its listeners.
+  VESK::Thread::getCurrentThread();
   registerAll("c.pinned", Pinning::Pinned);
   registerAll("c.unpinned", Pinning::Unpinned);
   return runBenchmarks(argc, argv, "bench_blocking_round_trip");

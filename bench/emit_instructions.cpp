@@ -36,7 +36,9 @@ int main(int argc, char** argv) {
   const std::string subject = argv[1];
   const long count = std::atol(argv[2]);
   long long total = 0;
-  if (subject == "qt5") {
+  if (subject == "ours") {
+    total = emitMany<OursSubject<int>>(count);
+  } else if (subject == "qt5") {
     total = emitMany<QtSubject<int>>(count);
   } else if (subject == "signals2") {
     total = emitMany<Signals2Subject<int>>(count);

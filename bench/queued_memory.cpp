@@ -6,6 +6,8 @@
 // another one freed.
 #include <QCoreApplication>
 
+#include <vesk/vesk.h>
+
 #include <oneapi/tbb/concurrent_queue.h>
 
 #include <chrono>
@@ -16,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -30,6 +33,27 @@ namespace tarvex::bench {
 namespace {
 
 constexpr long kPackets = 1'000'000;
+
+// Ours: packets queued for a message thread that never processes (its
+// operating-system thread has ended; its record and queue live on).
+double oursBytesPerPacket(long packets) {
+  struct Sink : VESK::Listener {};
+  VESK::Thread idle;
+  std::thread([&idle] { idle = VESK::Thread::getCurrentThread(); }).join();
+  VESK::Emitter<void(int)> emitter;
+  Sink listener;
+  long long sum = 0;
+  VESK::connect(
+      emitter, listener, [&sum](int value) { sum += value; }, idle);
+  emitter.send(-1, VESK::Queued);
+  const std::size_t before = residentBytes();
+  for (long i = 0; i < packets; ++i)
+    emitter.send(static_cast<int>(i), VESK::Queued);
+  const std::size_t after = residentBytes();
+  if (idle.getQueueSize() != packets + 1)
+    throw std::runtime_error("packets were not all queued");
+  return static_cast<double>(after - before) / packets;
+}
 
 // Qt5: queued events for an object whose thread exists but was never
 // started, so nothing takes them off the queue.
@@ -61,7 +85,9 @@ double tbbBytesPerPacket(long packets) {
 
 int runChild(const std::string& subject, long packets, int argc, char** argv) {
   double bytes = 0;
-  if (subject == "qt5") {
+  if (subject == "ours") {
+    bytes = oursBytesPerPacket(packets);
+  } else if (subject == "qt5") {
     QCoreApplication application(argc, argv);
     bytes = qtBytesPerPacket(packets);
   } else if (subject == "tbb_queue") {
@@ -137,6 +163,7 @@ int main(int argc, char** argv) {
   const char* childFlag = "--tarvex_child=";
   if (argc == 3 && std::strncmp(argv[1], childFlag, 15) == 0)
     return runChild(argv[1] + 15, std::atol(argv[2]), argc, argv);
+  registerSubject("ours");
   registerSubject("qt5");
   registerSubject("tbb_queue");
   return runBenchmarks(argc, argv, "bench_queued_memory");

@@ -4,6 +4,8 @@
 // until the consumer has run the last slot.
 #include <QCoreApplication>
 
+#include <vesk/vesk.h>
+
 #include <chrono>
 #include <string>
 
@@ -37,6 +39,34 @@ void timeRound(benchmark::State& state, long messages, Completion& done,
   const double nanos = nanosBetween(start, std::chrono::steady_clock::now());
   state.SetIterationTime(nanos / 1e9);
   reportMetric(state, nanos / messages, "ns/msg");
+}
+
+// A listener whose slot counts the messages of a round.
+struct CountingListener : VESK::Listener {};
+
+template <class T>
+void oursRound(benchmark::State& state) {
+  const long messages = scaled(kMessages);
+  for (auto _ : state) {
+    Completion done;
+    long long sum = 0;
+    long count = 0;
+    VESK::EventLoopThread loop("bench consumer");
+    VESK::Emitter<void(T)> emitter;
+    CountingListener listener;
+    VESK::connect(
+        emitter, listener,
+        [&](T value) {
+          sum += weight(value);
+          if (++count == messages) done.open();
+        },
+        loop.thread());
+    timeRound(state, messages, done,
+              [&](long i) { emitter.send(valueFor<T>(i), VESK::Queued); });
+    listener.disconnect();
+    loop.stop();
+    benchmark::DoNotOptimize(sum);
+  }
 }
 
 template <class T>
@@ -91,6 +121,8 @@ void registerAll(const std::string& caseName) {
   auto configure = [](benchmark::internal::Benchmark* b) {
     b->Iterations(1)->UseManualTime();
   };
+  configure(
+      benchmark::RegisterBenchmark((caseName + "/ours").c_str(), oursRound<T>));
   configure(benchmark::RegisterBenchmark((caseName + "/qt5").c_str(),
                                          qtRound<T>, QtDispatcher::Default));
   configure(benchmark::RegisterBenchmark((caseName + "/qt5_noglib").c_str(),
@@ -108,6 +140,9 @@ int main(int argc, char** argv) {
   using namespace tarvex::bench;
   QCoreApplication application(argc, argv);
   registerQtTypes();
+  // The benchmark thread is a message thread of its own, so that it may cut
+  // its listeners.
+  VESK::Thread::getCurrentThread();
   registerAll<int>("b.int");
   registerAll<std::u16string>("b.u16string");
   return runBenchmarks(argc, argv, "bench_queued_throughput");

@@ -42,6 +42,7 @@ void registerSubject(const char* subject) {
 int main(int argc, char** argv) {
   using namespace tarvex::bench;
   QCoreApplication application(argc, argv);
+  registerSubject<OursSubject>("ours");
   registerSubject<QtSubject>("qt5");
   registerSubject<Signals2Subject>("signals2");
   registerSubject<SigcSubject>("sigc");

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <sigc++/sigc++.h>
+#include <vesk/vesk.h>
+
 #include <boost/signals2/signal.hpp>
 
 #include <functional>
@@ -18,6 +20,32 @@
 #include "peers/weight.h"
 
 namespace tarvex::bench {
+
+// Ours: a VESK::Emitter sending in Auto mode to listeners whose receiving
+// thread is the emitting thread, so every slot runs during the send.
+template <class Arg>
+class OursSubject {
+ public:
+  explicit OursSubject(int listeners) {
+    for (int i = 0; i < listeners; ++i) {
+      listeners_.push_back(std::make_unique<Sink>());
+      VESK::connect(emitter_, *listeners_.back(),
+                    [this](Arg value) { sum += weight(value); });
+    }
+  }
+  ~OursSubject() {
+    for (auto& listener : listeners_) listener->disconnect();
+  }
+  void emit(const Arg& value) { emitter_.send(value, VESK::Auto); }
+  long long total() const { return sum; }
+  long long sum = 0;
+
+ private:
+  struct Sink : VESK::Listener {};
+
+  VESK::Emitter<void(Arg)> emitter_;
+  std::vector<std::unique_ptr<Sink>> listeners_;
+};
 
 // Floor: a plain std::function per listener, called in turn.
 template <class Arg>
