@@ -1,2 +1,6 @@
-// Process entry of TARVEXWindow.
-int main() { return 0; }
+// Process entry of TARVEXWindow: every role of the browser framework.
+#include "tarvexwindow/window_host.h"
+
+int main(int argc, char** argv) {
+  return tarvexwindow::runWindowHost(argc, argv);
+}
