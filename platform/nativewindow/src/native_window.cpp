@@ -49,7 +49,6 @@ void NativeWindow::newWindow(std::string url, CefRect rect, bool visible,
                               std::max(1, rect.height));
   gtk_window_move(GTK_WINDOW(widget_), rect.x, rect.y);
   GtkWidget* label = gtk_label_new(url.c_str());
-  gtk_label_set_selectable(GTK_LABEL(label), TRUE);
   gtk_container_add(GTK_CONTAINER(widget_), label);
   // The open window keeps this object alive until it is destroyed.
   addRef();
