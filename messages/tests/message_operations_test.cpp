@@ -145,6 +145,17 @@ TEST(ClearTest, ClearingOneFieldClearsOnlyThatField) {
   EXPECT_EQ(hexFromBytes(message.SerializePartialAsString()), "0A 01 77");
 }
 
+TEST(SizeTest, SizeComputationCachesTheSizeOfEachPresentSubMessage) {
+  cm::windowMessage message = messages_test::completeEnvelope();
+  const std::size_t total = message.ByteSizeLong();
+  EXPECT_EQ(static_cast<std::size_t>(message.GetCachedSize()), total);
+  EXPECT_EQ(static_cast<std::size_t>(message.newwindowinfo().GetCachedSize()),
+            message.newwindowinfo().ByteSizeLong());
+  EXPECT_EQ(static_cast<std::size_t>(message.droppedfiles(1).GetCachedSize()),
+            message.droppedfiles(1).ByteSizeLong());
+  EXPECT_EQ(message.SerializeAsString().size(), total);
+}
+
 TEST(DefaultInstanceTest, AbsentSubMessageReadsAsDefaultInstance) {
   const cm::windowMessage message;
   EXPECT_EQ(&message.size(), &cm::windowMessage_setSize::default_instance());
