@@ -142,6 +142,8 @@ TEST(ClearTest, ClearingOneFieldClearsOnlyThatField) {
   EXPECT_EQ(hexFromBytes(message.SerializePartialAsString()),
             "0A 01 77 22 02 08 01");
   message.clear_size();
+  message.add_droppedfiles()->set_file("a");
+  message.clear_droppedfiles();
   EXPECT_EQ(hexFromBytes(message.SerializePartialAsString()), "0A 01 77");
 }
 
