@@ -163,3 +163,15 @@ TEST(IntervalTrackerCore, PlainEventChangesNothing) {
 
 }  // namespace
 }  // namespace activitytracking::testing
+
+namespace activitytracking::testing {
+namespace {
+
+// The registries belong to the dispatcher thread; debug builds check it.
+TEST(RegistryDeathTest, WalkingARegistryOffTheDispatcherThreadAsserts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEBUG_DEATH(UIActivityTracker::recordUIEvent(), "dispatcher thread");
+}
+
+}  // namespace
+}  // namespace activitytracking::testing
