@@ -89,9 +89,11 @@ TEST(TimeoutChange, MovesThePendingWaitToItsStartPlusTheNewValue) {
   auto lengthened = createUIActivityTracker(2);      // 2 -> 3 at 0.8 s
   auto passed = createUIActivityTracker(3);          // 3 -> 1 at 1.5 s
   auto noWait = createUIActivityTracker(0);          // 0 -> 1: arms nothing
+  auto disabled = createUIActivityTracker(2);        // 2 -> 0: cancelled
   auto busy = createExecutionActivityTracker(0, 3);  // busy 3 -> 2 at 0.8 s
   Recording shortenedLog(shortened), lengthenedLog(lengthened),
-      passedLog(passed), noWaitLog(noWait), busyLog(busy);
+      passedLog(passed), noWaitLog(noWait), disabledLog(disabled),
+      busyLog(busy);
 
   const Clock::time_point start = Clock::now();
   recordUIEvent();
@@ -100,6 +102,7 @@ TEST(TimeoutChange, MovesThePendingWaitToItsStartPlusTheNewValue) {
   setIdleTimeout(shortened, 2);
   setIdleTimeout(lengthened, 3);
   setIdleTimeout(noWait, 1);
+  setIdleTimeout(disabled, 0);
   setBusyTimeout(busy, 2);
   std::this_thread::sleep_until(start + 1500ms);
   setIdleTimeout(passed, 1);
@@ -125,6 +128,8 @@ TEST(TimeoutChange, MovesThePendingWaitToItsStartPlusTheNewValue) {
   EXPECT_LT(secondsBetween(start, passedIdle->at), 2.4);
   EXPECT_EQ(noWaitLog.transitions(), (Transitions{{Active, Idle}}));
   EXPECT_EQ(getIdleTimeout(noWait), 1u);
+  // Its wait would have ended at 2 s, before the 3 s one above.
+  EXPECT_EQ(disabledLog.transitions(), (Transitions{{Active, Idle}}));
 }
 
 TEST(DispatcherFailures, ThrowingListenerIsLoggedAndWorkGoesOn) {
