@@ -1,26 +1,31 @@
-// A worker thread hands results to the main thread through a TOLB::Gate
-// that lets exactly as many waiters pass as results are ready.
+// Three runners wait at a TOLB::Gate. open(2) lets exactly two of them
+// through; open() then lets everybody through, now and later.
 #include <vesk/vesk.h>
 
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 int main() {
-  TOLB::Gate resultsReady(0);
-  TOLB::AtomicCounter produced;
-  std::thread worker([&] {
-    std::printf("worker thread: %s\n",
-                VESK::Thread::getCurrentThread().getName().c_str());
-    for (int i = 0; i < 3; ++i) {
-      ++produced;
-      resultsReady.open(1);
-    }
-  });
+  TOLB::Gate startLine(0);
+  TOLB::AtomicCounter finished;
+  std::vector<std::thread> runners;
   for (int i = 0; i < 3; ++i) {
-    resultsReady.wait();
-    std::printf("main thread: a result passed the gate\n");
+    runners.emplace_back([&, i] {
+      startLine.wait();
+      std::printf("runner %d passed the gate\n", i);
+      ++finished;
+    });
   }
-  worker.join();
-  std::printf("results produced: %d\n", int(produced));
+  while (startLine.waitingThreads() < 3) std::this_thread::yield();
+  std::printf("three runners wait; open(2)\n");
+  startLine.open(2);
+  while (finished != 2) std::this_thread::yield();
+  std::printf("two passed, one still waits; open()\n");
+  startLine.open();
+  for (auto& runner : runners) runner.join();
+  startLine.wait();  // an open gate lets later callers through at once
+  std::printf("all %d runners passed; %s is done\n", int(finished),
+              VESK::Thread::getCurrentThread().getName().c_str());
   return 0;
 }
