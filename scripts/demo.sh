@@ -20,3 +20,7 @@ echo "=== libvesk: primitives"
 echo
 echo "=== libactivitytrack: activity from two threads, overall state"
 "$build/examples/activity_tracking_example"
+
+echo
+echo "=== libvesk: signals across threads"
+"$build/examples/vesk_signals_example"

@@ -1,5 +1,7 @@
 #include "vesk/payload.h"
 
+#include <stdexcept>
+
 #include "instrumentation.h"
 
 namespace VESK {
@@ -29,12 +31,19 @@ void Payload::deliver(Connection* connection) {
 
 void Payload::wait() {
   VESK_INSTRUMENTATION_SCOPE("Payload::wait()");
-  gate_->wait();
+  requireGate().wait();
 }
 
 bool Payload::wait(unsigned long milliseconds) {
   VESK_INSTRUMENTATION_SCOPE("Payload::wait(ms)");
-  return gate_->wait(milliseconds);
+  return requireGate().wait(milliseconds);
+}
+
+TOLB::Gate& Payload::requireGate() const {
+  if (!gate_) {
+    throw std::logic_error("VESK::Payload::wait: payload is not synchronous");
+  }
+  return *gate_;
 }
 
 }  // namespace VESK

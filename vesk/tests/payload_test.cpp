@@ -53,6 +53,12 @@ TEST_F(PayloadTest, SynchronousPayloadOpensAfterLastDelivery) {
   EXPECT_EQ(payload.performed, 3);
 }
 
+TEST_F(PayloadTest, WaitingOnAnAsynchronousPayloadIsAnError) {
+  CountingPayload payload;
+  EXPECT_THROW(payload.wait(), std::logic_error);
+  EXPECT_THROW(payload.wait(1), std::logic_error);
+}
+
 TEST_F(PayloadTest, DeliveryWithoutConnectionCountsButRunsNothing) {
   CountingPayload payload;
   payload.setSynchronous(1);

@@ -58,15 +58,18 @@ class VESK_EXPORT Payload {
   // connection (a dropped packet) therefore still counts.
   void deliver(Connection* connection);
 
-  // Blocks until the gate opens. Requires setSynchronous.
+  // Blocks until the gate opens. Throws std::logic_error unless
+  // setSynchronous has been called.
   void wait();
   // Waits at most `milliseconds`; true when the wait timed out, false when
-  // every delivery is done. Requires setSynchronous.
+  // every delivery is done. Throws as wait() does.
   bool wait(unsigned long milliseconds);
 
   virtual void performDeliver(Connection* connection) = 0;
 
  private:
+  TOLB::Gate& requireGate() const;
+
   TOLB::Gate* gate_ = nullptr;             // owned; set before sharing
   TOLB::AtomicCounter pendingDeliveries_;  // deliveries still awaited
   TOLB::AtomicCounter referenceCount_{1};  // one per Packet
