@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -106,8 +107,11 @@ struct Stress {
   }
 };
 
+// BlockingProcessing sends between workers that wait for each other take a
+// 100 ms slice to resolve, so they are a small share of the sends.
 const VESK::SendMode kSharedModes[] = {
-    VESK::Queued, VESK::Auto, VESK::BlockingProcessing, VESK::UseDefault};
+    VESK::Queued, VESK::Auto,       VESK::UseDefault, VESK::Queued,
+    VESK::Auto,   VESK::UseDefault, VESK::Auto,       VESK::BlockingProcessing};
 
 class Worker {
  public:
@@ -150,8 +154,9 @@ class Worker {
     bool linked = false;
   };
 
-  int pick(int n) {
-    return std::uniform_int_distribution<int>(0, n - 1)(random_);
+  int pick(std::size_t n) {
+    return std::uniform_int_distribution<int>(0,
+                                              static_cast<int>(n) - 1)(random_);
   }
 
   void step() {
@@ -195,7 +200,7 @@ class Worker {
   }
 
   void sendShared() {
-    const VESK::SendMode mode = kSharedModes[pick(8)];
+    const VESK::SendMode mode = kSharedModes[pick(std::size(kSharedModes))];
     stress_.withShared(pick(2), [&](auto& emitter) { send(emitter, mode); });
   }
 
@@ -216,7 +221,7 @@ class Worker {
                                     VESK::Auto,       VESK::UseDefault,
                                     VESK::UseDefault, plainBlocking,
                                     plainBlocking,    VESK::BlockingProcessing};
-    send(*own_, modes[pick(10)]);
+    send(*own_, modes[pick(std::size(modes))]);
   }
 
   void connectShared() {
