@@ -43,7 +43,7 @@ void assertOnDispatcherThread() {
 }  // namespace
 
 DispatcherEvent::~DispatcherEvent() {
-  if (type == RemoveTracker && link) link->markRetireHandled();
+  if (type == RemoveTracker && link()) link()->markRetireHandled();
 }
 
 EventDispatcher& EventDispatcher::instance() {
@@ -180,27 +180,28 @@ void EventDispatcher::handle(DispatcherEvent& event) {
       ModelCompilationActivityTracker::recordModelCompilationStop();
       break;
     case SetState:
-      if (event.link) {
-        TrackerAccess::applyExpiry(*event.link, event.state, event.generation);
+      if (event.link()) {
+        TrackerAccess::applyExpiry(*event.link(), event.state,
+                                   event.generation());
       }
       break;
     case SetIdleTimeout:
       if (auto* timed =
-              dynamic_cast<EventActivityTracker*>(event.trackerRef.get())) {
-        timed->setIdleTimeout(event.timeout);
+              dynamic_cast<EventActivityTracker*>(event.trackerRef())) {
+        timed->setIdleTimeout(event.timeout());
       }
       break;
     case SetBusyTimeout:
       if (auto* interval =
-              dynamic_cast<IntervalActivityTracker*>(event.trackerRef.get())) {
-        interval->setBusyTimeout(event.timeout);
+              dynamic_cast<IntervalActivityTracker*>(event.trackerRef())) {
+        interval->setBusyTimeout(event.timeout());
       }
       break;
     case AddTracker:
-      if (event.link) TrackerAccess::enlistNow(*event.link);
+      if (event.link()) TrackerAccess::enlistNow(*event.link());
       break;
     case RemoveTracker:
-      if (event.link) TrackerAccess::retireNow(*event.link);
+      if (event.link()) TrackerAccess::retireNow(*event.link());
       break;
     case Stop:
     default:

@@ -45,7 +45,21 @@ enum DispatcherEventType : std::int32_t {
 
 // One request. Owned by the queue from post() on; destroyed once handled or
 // dropped, which releases what it holds.
+//
+// Reports (codes 0-6), by far the most frequent requests, carry nothing but
+// their code: a queued report takes 16 bytes, so reporting threads that
+// queue many of them touch few cache lines. The fields of the rarer requests
+// live in `details`, made by details() on first use.
 struct DispatcherEvent {
+  struct Details {
+    unsigned int timeout = 0;
+    std::uint64_t generation = 0;
+    // Keeps the tracker of a time-out request alive while it waits.
+    std::shared_ptr<ActivityTracker> trackerRef;
+    // The timed tracker a SetState, AddTracker or RemoveTracker names.
+    std::shared_ptr<TrackerLink> link;
+  };
+
   explicit DispatcherEvent(DispatcherEventType eventType) : type(eventType) {}
   DispatcherEvent(DispatcherEvent&&) noexcept = default;
   DispatcherEvent& operator=(DispatcherEvent&&) noexcept = default;
@@ -53,14 +67,22 @@ struct DispatcherEvent {
   // (handled or dropped).
   ~DispatcherEvent();
 
+  // The further fields, made on first use.
+  Details& details() {
+    if (!more) more = std::make_unique<Details>();
+    return *more;
+  }
+  // The time-out of a SetIdleTimeout or SetBusyTimeout request.
+  unsigned int timeout() const { return more ? more->timeout : 0; }
+  std::uint64_t generation() const { return more ? more->generation : 0; }
+  ActivityTracker* trackerRef() const {
+    return more ? more->trackerRef.get() : nullptr;
+  }
+  TrackerLink* link() const { return more ? more->link.get() : nullptr; }
+
   DispatcherEventType type;
-  State state = Idle;
-  unsigned int timeout = 0;
-  std::uint64_t generation = 0;
-  // Keeps the tracker of a time-out request alive while it waits.
-  std::shared_ptr<ActivityTracker> trackerRef;
-  // The timed tracker a SetState, AddTracker or RemoveTracker names.
-  std::shared_ptr<TrackerLink> link;
+  State state = Idle;  // SetState
+  std::unique_ptr<Details> more;
 };
 
 class EventDispatcher {

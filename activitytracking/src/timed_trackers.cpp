@@ -47,9 +47,9 @@ TimePoint after(TimePoint start, unsigned int seconds) {
 void postExpiry(const std::shared_ptr<TrackerLink>& link, State target,
                 std::uint64_t generation) {
   DispatcherEvent request(SetState);
-  request.link = link;
   request.state = target;
-  request.generation = generation;
+  request.details().link = link;
+  request.details().generation = generation;
   EventDispatcher::instance().post(std::move(request));
 }
 
@@ -186,7 +186,7 @@ void EventActivityTracker::setIdleTimeout(unsigned int seconds) {
 void EventActivityTracker::enlist(std::vector<ActivityTracker*>* registry) {
   link->registry = registry;
   detail::DispatcherEvent request(detail::AddTracker);
-  request.link = link;
+  request.details().link = link;
   EventDispatcher::instance().post(std::move(request));
 }
 
@@ -206,7 +206,7 @@ void EventActivityTracker::retire() {
     return;
   }
   detail::DispatcherEvent request(detail::RemoveTracker);
-  request.link = link;
+  request.details().link = link;
   if (dispatcher->post(std::move(request))) {
     // Every request queued before it (a registration, a timer's expiry) is
     // done with this tracker once it has been handled.

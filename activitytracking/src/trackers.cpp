@@ -176,8 +176,8 @@ void postTimeout(DispatcherEventType type,
                  std::shared_ptr<ActivityTracker> tracker,
                  unsigned int seconds) {
   DispatcherEvent request(type);
-  request.trackerRef = std::move(tracker);
-  request.timeout = seconds;
+  request.details().trackerRef = std::move(tracker);
+  request.details().timeout = seconds;
   EventDispatcher::instance().post(std::move(request));
 }
 
