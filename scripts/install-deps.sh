@@ -11,7 +11,7 @@ packages=(
   libboost-date-time-dev
   libprotobuf-dev protobuf-compiler
   libtbb-dev
-  libgtk2.0-dev
+  libgtk2.0-dev libx11-dev
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev
   xvfb xauth x11-utils imagemagick

@@ -1,7 +1,8 @@
 // Starts the real TARVEXWindow under a private Xvfb display with a session
 // id, an endpoint folder and a log destination, waits for the published
-// process-group id, signals the group, and checks the exit code, the log's
-// order of events and that the publication is gone.
+// process-group id, ends it (a signal to its group or to the process, or
+// closing its window), and checks the exit code, the log's order of events
+// and that the publication is gone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -19,6 +20,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "x11_close_window.h"
 
 extern char** environ;
 
@@ -130,21 +133,24 @@ class Xvfb {
   std::string display_;
 };
 
-struct SignalCase {
+// How the host is ended: a signal to its group or to the process, or (with
+// no signal) closing its only window.
+struct EndCase {
   const char* name;
   int signal;
   bool toGroup;
 };
 
-void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
-const SignalCase kSignalCases[] = {
+const EndCase kEndCases[] = {
     {"TermToGroup", SIGTERM, true},
     {"InterruptToGroup", SIGINT, true},
     {"TermToProcess", SIGTERM, false},
+    {"LastWindowClosed", 0, false},
 };
 
-class EndToEndTest : public ::testing::TestWithParam<SignalCase> {
+class EndToEndTest : public ::testing::TestWithParam<EndCase> {
  protected:
   EndToEndTest() {
     std::string pattern = fs::temp_directory_path() / "tarvexwindow-e2e-XXXXXX";
@@ -215,11 +221,12 @@ void expectInOrder(const std::vector<std::string>& lines,
       << all.str();
 }
 
-TEST_P(EndToEndTest, StartsPublishesAndShutsDownInOrderOnSignal) {
+TEST_P(EndToEndTest, StartsPublishesAndShutsDownInOrder) {
+  constexpr char kUrl[] = "https://example.org/start";
   Xvfb xvfb(root_ + "/xvfb.txt");
   ASSERT_FALSE(xvfb.display().empty()) << readFile(root_ + "/xvfb.txt");
 
-  host_ = spawn({TARVEXWINDOW_PATH, "--url=https://example.org/start",
+  host_ = spawn({TARVEXWINDOW_PATH, std::string("--url=") + kUrl,
                  "--position=10,20,640,480", "--visible=1"},
                 {{"DISPLAY", xvfb.display()},
                  {"TARVEX_SESSION_ID", kSession},
@@ -234,52 +241,68 @@ TEST_P(EndToEndTest, StartsPublishesAndShutsDownInOrderOnSignal) {
   EXPECT_EQ(group, host_);
   EXPECT_EQ(::getpgid(host_), host_);  // it leads its own group
 
-  ASSERT_EQ(::kill(GetParam().toGroup ? -group : host_, GetParam().signal), 0);
+  const bool bySignal = GetParam().signal != 0;
+  if (bySignal) {
+    ASSERT_EQ(::kill(GetParam().toGroup ? -group : host_, GetParam().signal),
+              0);
+  } else {
+    const auto deadline = Clock::now() + kDeadline;
+    while (!tarvexwindow::testing::closeWindowTitled(xvfb.display(), kUrl)) {
+      ASSERT_LT(Clock::now(), deadline) << "no window; output:\n" << output();
+      std::this_thread::sleep_for(kPollInterval);
+    }
+  }
   const std::optional<int> status = waitForExit(host_);
-  ASSERT_TRUE(status) << "still running after the signal; output:\n"
-                      << output();
+  ASSERT_TRUE(status) << "still running; output:\n" << output();
   exited_ = true;
   ASSERT_TRUE(WIFEXITED(*status)) << "status " << *status << "\n" << output();
   EXPECT_EQ(WEXITSTATUS(*status), 0) << output();
 
   const std::string pid = std::to_string(host_);
+  const std::string windowClosed =
+      "platform::journal 16 NativeWindow closed window-" + pid + "-1";
   const std::string getSessionId =
       "std::optional<std::__cxx11::basic_string<char> > getSessionID()";
-  expectInOrder(
-      logLines(),
-      {"tarvexwindow::cefclient 32 void detail::setPosixGroupId()",
-       "tarvexwindow::cefclient 64 void detail::setPosixGroupId()",
-       "platform::journal 16 AppInitialize",
-       "tarvexwindow::test 8 TARVEXWindow browser process logging enabled",
-       "tarvexwindow::test 4 AppInitialize done",
-       "platform::journal 16 InitCppmsFramework CEFWindowManager",
-       "platform::journal 16 AppPostInitialize",
-       "tarvexwindow::cefclient 8 group ID is " + pid,
-       "tarvexwindow::cefclient 32 " + getSessionId,
-       std::string(
-           "tarvexwindow::cefclient 128 (sessionID.value_or(\"nil\"))=") +
-           kSession,
-       "tarvexwindow::cefclient 64 " + getSessionId,
-       "platform::journal 16 Endpoint::publish " + pid +
-           " ZelWindowHostPosixGroupId " + kSession,
-       "browserclient::tarvexhandler 8 TarvexHandler::registerWindow",
-       "platform::journal 16 NativeWindow::newWindow window-" + pid +
-           "-1 https://example.org/start 10,20,640,480 true Standard [] false",
-       "browserclient::tarvexhandler 8 TarvexHandler::setRemoteDebuggingPort 0",
-       "browserclient::tarvexhandler 8 TarvexHandler::beforeMessageLoop",
-       "platform::journal 16 MainMessageLoopStd::run",
-       "platform::journal 16 MainMessageLoopStd quit by signal",
-       "platform::journal 16 CefShutdown",
-       "platform::journal 16 MainMessageLoopStd deleted",
-       "browserclient::tarvexhandler 8 TarvexHandler::afterBrowserShutdown",
-       "platform::journal 16 NativeWindow closed window-" + pid + "-1",
-       "platform::journal 16 ShutdownCppmsFramework",
-       "platform::journal 16 Endpoint released " + endpointPath(),
-       "platform::journal 16 ClientApp released"});
+  std::vector<std::string> expected = {
+      "tarvexwindow::cefclient 32 void detail::setPosixGroupId()",
+      "tarvexwindow::cefclient 64 void detail::setPosixGroupId()",
+      "platform::journal 16 AppInitialize",
+      "tarvexwindow::test 8 TARVEXWindow browser process logging enabled",
+      "tarvexwindow::test 4 AppInitialize done",
+      "platform::journal 16 InitCppmsFramework CEFWindowManager",
+      "platform::journal 16 AppPostInitialize",
+      "tarvexwindow::cefclient 8 group ID is " + pid,
+      "tarvexwindow::cefclient 32 " + getSessionId,
+      std::string(
+          "tarvexwindow::cefclient 128 (sessionID.value_or(\"nil\"))=") +
+          kSession,
+      "tarvexwindow::cefclient 64 " + getSessionId,
+      "platform::journal 16 Endpoint::publish " + pid +
+          " ZelWindowHostPosixGroupId " + kSession,
+      "browserclient::tarvexhandler 8 TarvexHandler::registerWindow",
+      "platform::journal 16 NativeWindow::newWindow window-" + pid + "-1 " +
+          kUrl + " 10,20,640,480 true Standard [] false",
+      "browserclient::tarvexhandler 8 TarvexHandler::setRemoteDebuggingPort 0",
+      "browserclient::tarvexhandler 8 TarvexHandler::beforeMessageLoop",
+      "platform::journal 16 MainMessageLoopStd::run",
+      bySignal ? "platform::journal 16 MainMessageLoopStd quit by signal"
+               : windowClosed,
+      "platform::journal 16 MainMessageLoopStd::run returns 0",
+      "platform::journal 16 CefShutdown",
+      "platform::journal 16 MainMessageLoopStd deleted",
+      "browserclient::tarvexhandler 8 TarvexHandler::afterBrowserShutdown"};
+  // A window still open when the browser has shut down is closed by the
+  // product handler.
+  if (bySignal) expected.push_back(windowClosed);
+  expected.insert(expected.end(),
+                  {"platform::journal 16 ShutdownCppmsFramework",
+                   "platform::journal 16 Endpoint released " + endpointPath(),
+                   "platform::journal 16 ClientApp released"});
+  expectInOrder(logLines(), expected);
   EXPECT_FALSE(fs::exists(endpointPath()));
 }
 
-INSTANTIATE_TEST_SUITE_P(All, EndToEndTest, ::testing::ValuesIn(kSignalCases),
+INSTANTIATE_TEST_SUITE_P(All, EndToEndTest, ::testing::ValuesIn(kEndCases),
                          [](const auto& info) {
                            return std::string(info.param.name);
                          });
