@@ -90,7 +90,19 @@ ThreadImpl* lookupInEngineMode(bool create, bool registryHeldForWriting) {
   return slotRecord(true);
 }
 
+// Set once a thread has registered as an engine's main thread (records are
+// never removed, so it never goes back). Until then the engine registry is
+// empty, and the engine-mode lookup gives exactly what the plain one gives
+// whenever it may create a record (the thread's own record), and null
+// whenever the thread has no record yet: in those cases the event-manager
+// probe cannot change the answer and is not made.
+std::atomic<bool> engineThreadRegistered{false};
+
 ThreadImpl* lookup(bool create, bool registryHeldForWriting) {
+  if (!engineThreadRegistered.load(std::memory_order_acquire)) {
+    if (create) return slotRecord(true);
+    if (!currentThreadSlot) return nullptr;
+  }
   if (engineModeActive()) {
     return lookupInEngineMode(create, registryHeldForWriting);
   }
@@ -99,7 +111,7 @@ ThreadImpl* lookup(bool create, bool registryHeldForWriting) {
 
 void processStep(ThreadImpl& record) noexcept {
   try {
-    std::shared_ptr<ConnectedPacket> entry;
+    QueuedPacket entry;
     if (!record.queue.try_pop(entry)) return;
     entry->deliver();
   } catch (...) {
@@ -132,6 +144,20 @@ TOLB::ReadWriteLock& threadRegistryLock() {
 
 ThreadImpl* lookupCurrentThread(bool create) { return lookup(create, false); }
 
+ThreadImpl* lookupSendingThread() {
+  if (engineThreadRegistered.load(std::memory_order_acquire) &&
+      engineModeActive()) {
+    const std::uint64_t id = enginequery::engineInstanceId();
+    ThreadImpl* registered = nullptr;
+    {
+      TOLB::ReadLocker lock(threadRegistryLock());
+      registered = findIn(engineRegistry(), id);
+    }
+    if (registered && enginequery::isEngineContextActive()) return registered;
+  }
+  return currentThreadSlot;
+}
+
 Thread Thread::getCurrentThread() { return Thread(lookupCurrentThread(true)); }
 
 Thread Thread::getCurrentThreadIfRegistered() {
@@ -160,6 +186,7 @@ void Thread::registerThread(const std::string& name,
         mainIdPublished = true;
       }
       engineRegistry()[id] = record;
+      engineThreadRegistered.store(true, std::memory_order_release);
     } else {
       nameRegistry()[name] = record;
     }
@@ -195,8 +222,12 @@ std::string Thread::getName() const {
 }
 
 void Thread::post(const ConnectedPacket& packet) const {
+  post(ConnectedPacket(packet));
+}
+
+void Thread::post(ConnectedPacket&& packet) const {
   ThreadImpl& self = record();
-  self.queue.push(std::make_shared<ConnectedPacket>(packet));
+  self.queue.push(QueuedPacket(std::in_place, std::move(packet)));
   WakeUp wakeUp;
   {
     std::lock_guard<std::mutex> lock(self.wakeUpMutex);
@@ -231,7 +262,7 @@ void Thread::processCurrentQueue() const {
 
 void Thread::clearQueue() const {
   ThreadImpl& self = record();
-  std::shared_ptr<ConnectedPacket> entry;
+  QueuedPacket entry;
   while (self.queue.size() > 0) {
     if (!self.queue.try_pop(entry)) continue;
     // Counted as a delivery without a connection, exactly as a packet of a

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "tolb/atomic_counter.h"
@@ -19,14 +20,21 @@ namespace VESK {
 
 using WakeUp = std::shared_ptr<const std::function<void()>>;
 
+// A queue entry: a packet, or nothing while the entry is the target of a
+// pop.
+using QueuedPacket = std::optional<ConnectedPacket>;
+
 struct ThreadImpl {
   std::string name = "unnamed thread";  // guarded by threadRegistryLock()
   // Next record of the process-wide list of every record ever made; set
   // once, before the record is published.
   ThreadImpl* nextRecord = nullptr;
   // Packets posted to this thread, first in first out. Any thread may push
-  // and pop; the capacity is never lowered, so pushing never blocks.
-  tbb::concurrent_bounded_queue<std::shared_ptr<ConnectedPacket>> queue;
+  // and pop; the capacity is never lowered, so pushing never blocks. Each
+  // entry holds its packet by value (one payload and one connection
+  // reference, as a shared copy would), so a post allocates nothing of its
+  // own beyond the queue's pages.
+  tbb::concurrent_bounded_queue<QueuedPacket> queue;
   // Run after every post. registerThread may replace it while other
   // threads post: a post copies the pointer under wakeUpMutex and runs the
   // callable after releasing it, so a replaced callable is destroyed once
@@ -46,5 +54,9 @@ TOLB::ReadWriteLock& threadRegistryLock();
 // set, otherwise null. In engine mode, the registered main thread of the
 // engine instance whose context is active.
 ThreadImpl* lookupCurrentThread(bool create);
+
+// The record that lookupCurrentThread(true) would return, or null when it
+// would have to create one (the thread has none yet). Creates nothing.
+ThreadImpl* lookupSendingThread();
 
 }  // namespace VESK

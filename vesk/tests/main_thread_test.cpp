@@ -40,6 +40,31 @@ TEST(MainThread, LookupBlocksUntilRegisteredThenKeepsFirstInstance) {
   EXPECT_EQ(Thread::getNamedThread(kMain), self);
 }
 
+// Engine mode before any engine thread is known (the lookups may skip the
+// event-manager probe then, since it could not change their answers): a
+// thread's own record is what getCurrentThread gives in either mode, and
+// getCurrentThreadIfRegistered follows the switch.
+TEST(EngineModeLookup, FollowsTheSwitchWithNoEngineThreadActive) {
+  enginequery::testing::setEngineInstanceId(777);  // never registered
+  enginequery::testing::setEngineContextActive(true);
+  std::thread([] {
+    ostra::msg_svc::eventmgr::testing::setEngineMode(true);
+    EXPECT_TRUE(Thread::getCurrentThreadIfRegistered().isEmpty());
+    const Thread own = Thread::getCurrentThread();
+    EXPECT_FALSE(own.isEmpty());
+    EXPECT_EQ(Thread::getCurrentThread(), own);
+    EXPECT_TRUE(Thread::getCurrentThreadIfRegistered().isEmpty());
+    ostra::msg_svc::eventmgr::testing::setEngineMode(false);
+    EXPECT_EQ(Thread::getCurrentThreadIfRegistered(), own);
+    EXPECT_EQ(Thread::getCurrentThread(), own);
+    ostra::msg_svc::eventmgr::testing::setEngineMode(true);
+    EXPECT_TRUE(Thread::getCurrentThreadIfRegistered().isEmpty());
+    ostra::msg_svc::eventmgr::testing::setEngineMode(false);
+  }).join();
+  enginequery::testing::setEngineContextActive(false);
+  enginequery::testing::setEngineInstanceId(1);
+}
+
 // Engine mode, switched on through the stand-ins for the life of a test.
 class EngineMode : public ::testing::Test {
  protected:

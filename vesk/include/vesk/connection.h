@@ -42,6 +42,7 @@ class Connection;
 class EmitterBase;
 class Listener;
 class Packet;
+class Payload;
 struct ConnectionTable;  // ordered set of Connection*, by address
 
 // The lock behind every connection table; created on first call (thread-safe)
@@ -216,6 +217,20 @@ class VESK_EXPORT EmitterBase {
   // parameter has no effect.
   void sendPacket(Packet& packet, SendMode mode, bool unused = false) const;
 
+  // The two halves of Emitter::send, not meant for other callers.
+  //
+  // Builds a payload with `make(arguments, storage)` in `storage` and
+  // delivers it at once to every connection, as sendPacket would, when
+  // every connection's slot runs on the sending thread in `mode`; returns
+  // true then (also when there is no connection: nothing is built). Returns
+  // false, having done nothing, when some packet would have to be posted.
+  using MakePayload = Payload* (*)(void* arguments, void* storage);
+  bool sendOnSendingThread(SendMode mode, MakePayload make, void* arguments,
+                           void* storage) const;
+  // sendPacket for a packet that belongs to the emission: its reference may
+  // move to a queued packet instead of being shared.
+  void sendOwnedPacket(Packet&& packet, SendMode mode) const;
+
   // Process-wide counts, per effective send mode 0..5, of packets whose slot
   // ran on the sending thread and of packets posted to a queue; 0 for any
   // other value.
@@ -223,6 +238,8 @@ class VESK_EXPORT EmitterBase {
   static unsigned getUsageStatsPosted(SendMode mode) noexcept;
 
  private:
+  void dispatch(Packet& packet, SendMode mode, bool owned) const;
+
   std::atomic<SendMode> defaultMode_;
   std::atomic<PacketDropMode> defaultDropMode_;
   ConnectionTable* connections_ = nullptr;  // owned; guarded by the lock

@@ -31,6 +31,8 @@
 // gone, DropPending drops them.
 #pragma once
 
+#include <new>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -61,8 +63,16 @@ class Emitter<R(Args...), DropMode, Extra...> : public EmitterBase {
   Emitter() noexcept : EmitterBase(Auto, DropMode) {}
 
   void send(Args... args, SendMode mode) const {
-    Packet packet(new PayloadType(std::forward<Args>(args)...));
-    sendPacket(packet, mode, false);
+    // When every slot runs on this thread and now, the payload lives on the
+    // stack; otherwise it goes to the heap and on to the queues.
+    if (mode != Queued) {
+      alignas(PayloadType) unsigned char storage[sizeof(PayloadType)];
+      std::tuple<Args&...> arguments(args...);
+      if (sendOnSendingThread(mode, &makeLocalPayload, &arguments, storage)) {
+        return;
+      }
+    }
+    sendOwnedPacket(Packet(new PayloadType(std::forward<Args>(args)...)), mode);
   }
   void send(Args... args) const {
     send(std::forward<Args>(args)..., UseDefault);
@@ -72,6 +82,16 @@ class Emitter<R(Args...), DropMode, Extra...> : public EmitterBase {
   }
   void operator()(Args... args) const {
     send(std::forward<Args>(args)..., UseDefault);
+  }
+
+ private:
+  // Builds a payload with copies of the send's arguments in `storage`.
+  static Payload* makeLocalPayload(void* arguments, void* storage) {
+    return std::apply(
+        [storage](Args&... values) -> Payload* {
+          return new (storage) PayloadType(values...);
+        },
+        *static_cast<std::tuple<Args&...>*>(arguments));
   }
 };
 

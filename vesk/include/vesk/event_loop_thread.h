@@ -8,6 +8,9 @@
 //
 // Waking costs no system call while the loop is busy: a post only sets a
 // flag, and the condition variable is notified only when the loop sleeps.
+// When the loop may run on more than one processor, it stays awake for
+// about 10 microseconds after emptying its queue before it sleeps, so a
+// steady stream of posts finds it awake.
 //
 // Thread-safety: thread() may be called from any thread. stop() (also run by
 // the destructor) processes what is queued, then joins; call it from one
@@ -22,6 +25,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <memory>
@@ -31,6 +35,8 @@
 #include <utility>
 
 #include "vesk/thread.h"
+
+#include <sched.h>
 
 namespace VESK {
 
@@ -96,6 +102,35 @@ class EventLoopThread {
     }
   };
 
+  // Before going to sleep, the loop stays awake for a few microseconds,
+  // watching for a post: the next message of a stream, or the next request
+  // of a blocking sender, then costs neither its sender a system call to
+  // wake the loop nor the loop a sleep. Only worth it when the loop may run
+  // beside its senders, on another processor; a loop confined to one
+  // processor would only keep its senders from running.
+  static bool postArrivesSoon(const WakeState& state) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until =
+        Clock::now() + std::chrono::microseconds(10);
+    do {
+      for (int spin = 0; spin < 64; ++spin) {
+        if (state.pending.load(std::memory_order_relaxed)) return true;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+      }
+    } while (Clock::now() < until);
+    return false;
+  }
+
+  // Whether the calling thread may run on more than one processor.
+  static bool runsOnSeveralProcessors() {
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return false;
+    return CPU_COUNT(&allowed) > 1;
+  }
+
   static void run(std::shared_ptr<WakeState> state, std::string name,
                   std::promise<Thread> registered) {
     try {
@@ -106,9 +141,11 @@ class EventLoopThread {
       return;
     }
     const Thread self = Thread::getCurrentThread();
+    const bool mayStayAwake = runsOnSeveralProcessors();
     for (;;) {
       state->pending.store(false);
       self.process();
+      if (mayStayAwake && postArrivesSoon(*state)) continue;
       std::unique_lock<std::mutex> lock(state->mutex);
       if (state->stopRequested) break;
       state->sleeping.store(true);

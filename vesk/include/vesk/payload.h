@@ -161,9 +161,22 @@ class VESK_EXPORT ConnectedPacket {
       : packet_(other.packet_), connection_(other.connection_) {
     connection_->incRef();
   }
+  // Takes over the payload reference that `packet` holds (no increment).
+  ConnectedPacket(Packet&& packet, Connection* connection) noexcept
+      : packet_(std::move(packet)), connection_(connection) {
+    connection_->incRef();
+  }
   ConnectedPacket(ConnectedPacket&& other) noexcept
       : packet_(std::move(other.packet_)),
         connection_(std::exchange(other.connection_, nullptr)) {}
+  ConnectedPacket& operator=(ConnectedPacket&& other) noexcept {
+    if (this != &other) {
+      releaseConnection();
+      connection_ = std::exchange(other.connection_, nullptr);
+      packet_ = std::move(other.packet_);
+    }
+    return *this;
+  }
   ConnectedPacket& operator=(const ConnectedPacket& other) {
     if (other.connection_ != connection_) {
       other.connection_->incRef();

@@ -82,9 +82,12 @@ class VESK_EXPORT Thread {
   // A copy of the record's name.
   std::string getName() const;
 
-  // Queues a shared copy of `packet` and runs the wake-up callable, on the
-  // calling thread, with no library lock held. Never blocks.
+  // Queues a copy of `packet` (one more payload and connection reference)
+  // and runs the wake-up callable, on the calling thread, with no library
+  // lock held. Never blocks.
   void post(const ConnectedPacket& packet) const;
+  // As above, queuing `packet` itself: its references move to the queue.
+  void post(ConnectedPacket&& packet) const;
   // Delivers queued packets until the queue is empty, including packets
   // posted meanwhile.
   void process() const;
