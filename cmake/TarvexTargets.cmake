@@ -79,3 +79,27 @@ function(tarvex_install_pkgconfig name)
   install(FILES ${PROJECT_BINARY_DIR}/packages/${name}.pc
           DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()
+
+# tarvex_add_standin(<name> SOURCES <files...> [EXPORTED]
+#                    [PUBLIC <deps...>] [PRIVATE <deps...>])
+# One stand-in library under platform/<folder>/: shared, with its public
+# headers in <folder>/include, aliased as tarvex_platform::<name>. EXPORTED
+# stand-ins are installed with their headers into the tarvex_platform
+# package (the installed libraries link against them); the others are
+# installed beside TARVEXWindow, which needs them at run time.
+function(tarvex_add_standin name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "EXPORTED" "" "SOURCES;PUBLIC;PRIVATE")
+  add_library(${name} SHARED ${arg_SOURCES})
+  add_library(tarvex_platform::${name} ALIAS ${name})
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_link_libraries(${name} PUBLIC ${arg_PUBLIC}
+                                PRIVATE ${arg_PRIVATE} tarvex::warnings)
+  if(arg_EXPORTED)
+    tarvex_install_library(${name} EXPORT tarvex_platform)
+    install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  else()
+    install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  endif()
+endfunction()
