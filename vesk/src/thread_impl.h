@@ -33,8 +33,12 @@ struct ThreadImpl {
   // and pop; the capacity is never lowered, so pushing never blocks. Each
   // entry holds its packet by value (one payload and one connection
   // reference, as a shared copy would), so a post allocates nothing of its
-  // own beyond the queue's pages.
-  tbb::concurrent_bounded_queue<QueuedPacket> queue;
+  // own beyond the queue's pages. The pages come from the standard
+  // allocator, which ThreadSanitizer sees: a page freed by the thread that
+  // emptied it and reused by a poster is then known to be handed over, not
+  // raced on (oneTBB's own allocator synchronises where it cannot look).
+  tbb::concurrent_bounded_queue<QueuedPacket, std::allocator<QueuedPacket>>
+      queue;
   // Run after every post. registerThread may replace it while other
   // threads post: a post copies the pointer under wakeUpMutex and runs the
   // callable after releasing it, so a replaced callable is destroyed once
