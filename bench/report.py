@@ -205,9 +205,17 @@ def main():
         "repetitions); every figure is the median with the min–max of the "
         "rounds. Slots of every subject do the same small work (add the "
         "argument, or a string's length, to a sum). Lower is better except "
-        "for reports/s. Case a measures CPU time per emit; the others measure "
-        "wall time from the first send to the last slot run, or resident "
-        "memory.", "",
+        "for reports/s. Case a measures CPU time per emit and case d's "
+        "reporting cost the reporting threads' CPU time per report; the "
+        "others measure wall time from the first send to the last slot run, "
+        "or resident memory.", "",
+        "Read the ratios, not the absolute figures: every subject of a case "
+        "ran in the same run, interleaved, on the same machine. The cross-"
+        "thread cases (b, c, d) depend on how the scheduler places two or "
+        "more busy threads; on a shared machine their figures, and the "
+        "floors' above all, can move by a factor of two between runs, so "
+        "look at the min–max spread before trusting a ratio near its bound.",
+        "",
         "## Goals", ""]
     doc += goals(cases)
     doc += ["", "## Results", ""]

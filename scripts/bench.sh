@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-command_line="scripts/bench.sh $*"
+command_line="scripts/bench.sh${*:+ $*}"
 quick=0
 extra=()
 while [ $# -gt 0 ]; do
