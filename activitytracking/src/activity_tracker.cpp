@@ -82,12 +82,10 @@ void ActivityTracker::notifyListeners(State newState, State oldState) {
 
 void ActivityTracker::setState(State newState) {
   if (newState == state) return;
-  auto& logger = detail::channelLogger();
-  if (logger.isEnabled(detail::kStateChangeSeverity)) {
-    logger.write(detail::kStateChangeSeverity, "Setting activity ",
-                 static_cast<int>(activity), " to ",
-                 static_cast<int>(newState));
-  }
+  // Written (and formatted) only when the channel's mask allows it.
+  detail::channelLogger().write(detail::kStateChangeSeverity,
+                                "Setting activity ", static_cast<int>(activity),
+                                " to ", static_cast<int>(newState));
   const State oldState = state;
   state = newState;
   notifyListeners(newState, oldState);

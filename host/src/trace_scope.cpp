@@ -15,7 +15,7 @@ FunctionTraceScope::FunctionTraceScope(ostra::log::diagnostic_logger& logger,
       exceptionsAtEntry_(std::uncaught_exceptions()) {
   if (!enabled_) return;
   if (logger_.core->get_logging_enabled()) {
-    emitRecord(logger_, severity::kTraceEntry, functionText_);
+    logger_.writeRecord(severity::kTraceEntry, functionText_);
   }
   logger_.nestingDepth.increment();
 }
@@ -27,8 +27,8 @@ FunctionTraceScope::~FunctionTraceScope() {
     if (!logger_.core->get_logging_enabled()) return;
     const bool leftByException =
         std::uncaught_exceptions() > exceptionsAtEntry_;
-    emitRecord(logger_, severity::kTraceExit, functionText_,
-               leftByException ? " [throw]" : "");
+    logger_.writeRecord(severity::kTraceExit, functionText_,
+                        leftByException ? " [throw]" : "");
   } catch (...) {
     // Tracing must never turn a return into a crash (nor an unwinding into
     // termination): a record that cannot be written is dropped.
@@ -47,8 +47,8 @@ ReturnTraceScope::~ReturnTraceScope() {
   if (!enabled_) return;
   try {
     if (logger_.core->get_logging_enabled()) {
-      emitRecord(logger_, severity::kTraceReturn, expressionText_, "=",
-                 valueText_);
+      logger_.writeRecord(severity::kTraceReturn, expressionText_, "=",
+                          valueText_);
     }
   } catch (...) {
     // As for the exit record: a scope's end never throws.

@@ -43,8 +43,8 @@ int WindowHost::dispatchProcess() {
 }
 
 int WindowHost::finishChildProcess(int exitCode) {
-  logMessage(cefclientGtkChannel, severity::kInformation,
-             "Done running the child process");
+  cefclientGtkChannel.write(severity::kInformation,
+                            "Done running the child process");
   if (commandLine_->hasSwitch(kTypeSwitch) &&
       commandLine_->getSwitchValue(kTypeSwitch).toString16() == kRendererType) {
     ShutdownCppmsFramework();
@@ -74,9 +74,9 @@ void WindowHost::startBrowserProcess() {
   AppInitialize(mainArgs_, settings_, application_, nullptr);
 
   applyDiagnosticDestination(*commandLine_, diagnosticDest_);
-  logMessage(testChannel, severity::kInformation,
-             "TARVEXWindow browser process logging enabled");
-  logMessage(testChannel, severity::kProgress, "AppInitialize done");
+  testChannel.write(severity::kInformation,
+                    "TARVEXWindow browser process logging enabled");
+  testChannel.write(severity::kProgress, "AppInitialize done");
 
   InitCppmsFramework(commandLine_, kServiceFrameworkName);
   system_.initToolkit(argumentCopy_->count(), argumentCopy_->pointers());

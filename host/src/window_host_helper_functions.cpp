@@ -36,8 +36,9 @@ void setPosixGroupId(const SystemCalls& system) {
   const pid_t pid = system.processId();
   const int result = system.setProcessGroup(pid, pid);
   if (result != 0) {
-    logMessage(cefclientChannel, severity::kError,
-               "failed to set group ID for window with error ID ", result);
+    cefclientChannel.write(severity::kError,
+                           "failed to set group ID for window with error ID ",
+                           result);
   }
 }
 
@@ -73,7 +74,7 @@ std::optional<std::string> getSessionID() {
 std::optional<Endpoint> publishEndpoint(const SystemCalls& system) {
   const pid_t pid = system.processId();
   const std::string pidText = std::to_string(pid);
-  logMessage(cefclientChannel, severity::kInformation, "group ID is ", pid);
+  cefclientChannel.write(severity::kInformation, "group ID is ", pid);
   Endpoint endpoint;
   try {
     const std::optional<std::string> sessionID = getSessionID();
@@ -84,8 +85,8 @@ std::optional<Endpoint> publishEndpoint(const SystemCalls& system) {
     // The registry rejects bad names with std::invalid_argument; its other
     // failures, and the service framework's, are treated the same way so
     // that a missing publication never ends the window host.
-    logMessage(cefclientChannel, severity::kInformation,
-               " error when publishing endpoint : ", error.what());
+    cefclientChannel.write(severity::kInformation,
+                           " error when publishing endpoint : ", error.what());
     return std::nullopt;
   }
   return endpoint;

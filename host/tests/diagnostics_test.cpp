@@ -238,10 +238,10 @@ TEST(Emission, TextIsNotFormattedWhenTheBitIsClear) {
   LogRecorder recorder;
   {
     ScopedMask mask(kTraceChannel, ostra::log::kAllSeverities & ~8u);
-    logMessage(traceChannel, 8, Formatted{&formatted});
+    traceChannel.write(8, Formatted{&formatted});
   }
   EXPECT_EQ(formatted, 0);
-  logMessage(traceChannel, 8, Formatted{&formatted});
+  traceChannel.write(8, Formatted{&formatted});
   EXPECT_EQ(formatted, 1);
   EXPECT_EQ(traceLines(recorder),
             (std::vector<RecordLine>{{8, 0, "formatted"}}));

@@ -1,18 +1,17 @@
 // The window host's diagnostics: its three log channels, the severities it
-// writes at, the emission rule, and the hand-over of the diagnostic
-// destination.
+// writes at, and the hand-over of the diagnostic destination.
 //
 // Channels are process-wide loggers built during static initialisation and
-// destroyed after main returns. A message of severity S is written only when
-// bit S is set in the channel's mask (the text is not even formatted
-// otherwise) and the logging core is enabled.
+// destroyed after main returns. Messages are written with the logger's
+// write(severity, parts...): a message of severity S only when bit S is set
+// in the channel's mask (the text is not even formatted otherwise) and the
+// logging core is enabled.
 //
 // Thread-safety: the loggers may be used from any thread (see diaglog.h);
 // the destination functions change the process environment and belong to
 // the main thread's start-up.
 #pragma once
 
-#include <boost/log/sources/record_ostream.hpp>
 #include <string>
 
 #include "cef/command_line.h"
@@ -41,34 +40,6 @@ inline constexpr ostra::log::Severity kError = 512;
 inline constexpr char kDiagnosticDestVariable[] = "ORV_DIAGNOSTIC_DEST";
 inline constexpr char16_t kDiagnosticDestVariable16[] = u"ORV_DIAGNOSTIC_DEST";
 inline constexpr char kDiagnosticDestSwitch[] = "orvDiagnosticDest";
-
-// Writes one record of `parts` at `severity` without testing the mask (the
-// caller has decided); nothing when the core is disabled. A record whose
-// formatting throws is dropped and the exception propagates.
-template <class... Parts>
-void emitRecord(ostra::log::diagnostic_logger& logger,
-                ostra::log::Severity severity, const Parts&... parts) {
-  boost::log::record record = logger.openRecord(severity);
-  if (!record) return;
-  {
-    boost::log::record_ostream stream(record);
-    (stream << ... << parts);
-    stream.flush();
-  }
-  logger.core->push_record(std::move(record));
-}
-
-// The emission rule: `parts` are written at `severity` when its bit is set
-// in the channel's mask.
-template <class... Parts>
-void logMessage(ostra::log::diagnostic_logger& logger,
-                ostra::log::Severity severity, const Parts&... parts) {
-  if ((logger.enabledSeverities.load(std::memory_order_relaxed) & severity) ==
-      0) {
-    return;
-  }
-  emitRecord(logger, severity, parts...);
-}
 
 // Start-up, every process: the destination from the environment. A
 // non-empty variable is removed from the environment, so that processes

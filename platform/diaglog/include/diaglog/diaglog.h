@@ -80,13 +80,22 @@ class DIAGLOG_EXPORT basic_diagnostic_logger<char> {
   boost::log::record openRecord(Severity severity);
 
   // Writes one record made of `parts` streamed in order, when bit `severity`
-  // is set in the mask and the core is enabled. An exception thrown while
-  // formatting leaves with the record unwritten.
+  // is set in the mask and the core is enabled. The text is not formatted
+  // when the bit is clear.
   template <class... Parts>
   void write(Severity severity, const Parts&... parts) {
     if ((enabledSeverities.load(std::memory_order_relaxed) & severity) == 0) {
       return;
     }
+    writeRecord(severity, parts...);
+  }
+
+  // As write(), without testing the mask: for records whose caller has
+  // already decided (a function-trace scope's exit, say). Nothing is written
+  // when the core is disabled. An exception thrown while formatting leaves
+  // with the record unwritten.
+  template <class... Parts>
+  void writeRecord(Severity severity, const Parts&... parts) {
     boost::log::record record = openRecord(severity);
     if (!record) return;
     {
