@@ -1,8 +1,9 @@
 #include "tarvexwindow/window_launch_options.h"
 
-#include <cstdint>
+#include <boost/lexical_cast.hpp>
+#include <boost/tokenizer.hpp>
 #include <stdexcept>
-#include <vector>
+#include <string>
 
 #include "browserclient/browserclient.h"
 #include "browserclient/tarvex_handler.h"
@@ -13,45 +14,18 @@
 namespace tarvexwindow {
 namespace {
 
-constexpr std::string_view kPositionDelimiters = ", ";
 constexpr char kDefaultPositionText[] = "0,0,800,600";
 
-std::vector<std::string_view> splitPosition(std::string_view text) {
-  std::vector<std::string_view> tokens;
-  std::size_t start = text.find_first_not_of(kPositionDelimiters);
-  while (start != std::string_view::npos) {
-    const std::size_t end = text.find_first_of(kPositionDelimiters, start);
-    tokens.push_back(text.substr(start, end - start));
-    start = text.find_first_not_of(kPositionDelimiters, end);
-  }
-  return tokens;
-}
-
 // One optional sign and decimal digits, within the 32-bit range.
-int toInt32(std::string_view token) {
-  const bool negative = !token.empty() && token.front() == '-';
-  std::string_view digits = token;
-  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-    digits.remove_prefix(1);
+int toInt32(const std::string& token) {
+  try {
+    return boost::lexical_cast<int>(token);
+  } catch (const boost::bad_lexical_cast&) {
+    const bool digitsOnly =
+        token.find_first_not_of("+-0123456789") == std::string::npos;
+    throw std::invalid_argument("\"" + token + "\" is not a number" +
+                                (digitsOnly ? " in the 32-bit range" : ""));
   }
-  if (digits.empty()) {
-    throw std::invalid_argument("\"" + std::string(token) +
-                                "\" is not a number");
-  }
-  const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
-  std::int64_t magnitude = 0;
-  for (const char c : digits) {
-    if (c < '0' || c > '9') {
-      throw std::invalid_argument("\"" + std::string(token) +
-                                  "\" is not a number");
-    }
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > limit) {
-      throw std::invalid_argument("\"" + std::string(token) +
-                                  "\" is out of the 32-bit range");
-    }
-  }
-  return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
 // The value as it may appear in one log line: control characters escaped.
@@ -78,10 +52,11 @@ std::string printable(std::string_view value) {
 
 void reportInvalidOption(const char* switchName, const std::string& value,
                          const std::exception& fault, const char* defaultText) {
-  logMessage(cefclientChannel, severity::kError,
-             std::string("invalid value \"") + printable(value) +
-                 "\" of switch \"" + switchName + "\" (" + fault.what() +
-                 "); using the default " + defaultText);
+  cefclientChannel.write(severity::kError,
+                         std::string("invalid value \"") + printable(value) +
+                             "\" of switch \"" + switchName + "\" (" +
+                             fault.what() + "); using the default " +
+                             defaultText);
 }
 
 std::string switchValue(const CefCommandLine& commandLine, const char* name) {
@@ -91,29 +66,28 @@ std::string switchValue(const CefCommandLine& commandLine, const char* name) {
 }  // namespace
 
 std::array<int, 4> parsePosition(std::string_view text) {
-  const std::vector<std::string_view> tokens = splitPosition(text);
-  if (tokens.size() > 4) {
-    throw std::invalid_argument("more than four numbers");
-  }
+  // Commas and spaces separate numbers; runs of them yield no empty tokens.
+  const std::string value(text);
+  const boost::char_separator<char> delimiters(", ");
+  const boost::tokenizer<boost::char_separator<char>> tokens(value, delimiters);
   std::array<int, 4> numbers{0, 0, 0, 0};
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    numbers[i] = toInt32(tokens[i]);
+  std::size_t count = 0;
+  for (const std::string& token : tokens) {
+    if (count == numbers.size()) {
+      throw std::invalid_argument("more than four numbers");
+    }
+    numbers[count++] = toInt32(token);
   }
   return numbers;
 }
 
 bool parseVisibility(std::string_view text) {
-  std::string_view rest = text;
-  const char sign = rest.empty() ? '\0' : rest.front();
-  if (sign == '+' || sign == '-') rest.remove_prefix(1);
-  if (!rest.empty() && rest.find_first_not_of('0') == rest.size() - 1 &&
-      rest.back() == '1' && sign != '-') {
-    return true;
+  // "1" or "0" after any zeros and an optional sign ("-" only before 0).
+  try {
+    return boost::lexical_cast<bool>(text);
+  } catch (const boost::bad_lexical_cast&) {
+    throw std::invalid_argument("not a boolean");
   }
-  if (!rest.empty() && rest.find_first_not_of('0') == std::string_view::npos) {
-    return false;
-  }
-  throw std::invalid_argument("not a boolean");
 }
 
 WindowLaunchOptions readWindowLaunchOptions(const CefCommandLine& commandLine) {
