@@ -1,6 +1,7 @@
 // EventLoopThread: a ready message thread.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 
 #include "signal_test_support.h"
@@ -45,6 +46,28 @@ TEST(EventLoopThread, StopProcessesWhatIsQueued) {
     hold.open();
   }  // the destructor stops
   EXPECT_EQ(listener.calls(), 100);
+}
+
+TEST(EventLoopThread, StopEndsWhilePostsKeepArriving) {
+  VESK::Emitter<void(int)> emitter;
+  std::atomic<int> received{0};
+  RecordingListener listener;
+  VESK::EventLoopThread loop("loop-streamed");
+  VESK::connect(
+      emitter, listener, [&](int) { ++received; }, loop.thread());
+  std::atomic<bool> posting{true};
+  std::thread poster([&] {
+    while (posting) emitter.send(1, VESK::Queued);
+  });
+  ASSERT_TRUE(waitUntil([&] { return received > 0; }));
+
+  auto stopped = std::async(std::launch::async, [&] { loop.stop(); });
+  const bool ended =
+      stopped.wait_for(vesk_test::kDeadline) == std::future_status::ready;
+  posting = false;  // lets a loop that missed the stop end, so this fails
+  poster.join();    // instead of hanging
+  stopped.get();
+  EXPECT_TRUE(ended);
 }
 
 TEST(EventLoopThread, PostsAfterItHasGoneAreHarmless) {

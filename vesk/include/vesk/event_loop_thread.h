@@ -82,7 +82,9 @@ class EventLoopThread {
     std::condition_variable condition;
     std::atomic<bool> pending{false};   // a post arrived since last drain
     std::atomic<bool> sleeping{false};  // the loop waits on `condition`
-    bool stopRequested = false;         // guarded by mutex
+    // Written under mutex (so a sleeping loop cannot miss it); read without
+    // it by a loop that stays awake.
+    std::atomic<bool> stopRequested{false};
 
     // Runs on posting threads. Either the loop sees `pending` before it
     // sleeps, or this sees `sleeping` and notifies (both seq_cst).
@@ -145,7 +147,11 @@ class EventLoopThread {
     for (;;) {
       state->pending.store(false);
       self.process();
-      if (mayStayAwake && postArrivesSoon(*state)) continue;
+      // A steady stream of posts must not keep a stopping loop from ending.
+      if (mayStayAwake && !state->stopRequested.load() &&
+          postArrivesSoon(*state)) {
+        continue;
+      }
       std::unique_lock<std::mutex> lock(state->mutex);
       if (state->stopRequested) break;
       state->sleeping.store(true);
