@@ -73,10 +73,9 @@ bool engineModeActive() {
   return manager && manager->isEngineHosted();
 }
 
-// Engine mode: the registered main thread of the active engine context; any
-// other thread gets the record in its own slot (made once, then reused, so
-// repeated lookups do not pile up records that are never freed).
-ThreadImpl* lookupInEngineMode(bool create, bool registryHeldForWriting) {
+// The registered main thread of the engine instance whose context is
+// active, or null.
+ThreadImpl* activeEngineThread(bool registryHeldForWriting) {
   const std::uint64_t id = enginequery::engineInstanceId();
   ThreadImpl* registered = nullptr;
   if (registryHeldForWriting) {
@@ -85,9 +84,18 @@ ThreadImpl* lookupInEngineMode(bool create, bool registryHeldForWriting) {
     TOLB::ReadLocker lock(threadRegistryLock());
     registered = findIn(engineRegistry(), id);
   }
-  if (registered && enginequery::isEngineContextActive()) return registered;
-  if (!create) return nullptr;
-  return slotRecord(true);
+  return registered && enginequery::isEngineContextActive() ? registered
+                                                            : nullptr;
+}
+
+// Engine mode: the active engine thread; any other thread gets the record in
+// its own slot (made once, then reused, so repeated lookups do not pile up
+// records that are never freed).
+ThreadImpl* lookupInEngineMode(bool create, bool registryHeldForWriting) {
+  if (ThreadImpl* engineThread = activeEngineThread(registryHeldForWriting)) {
+    return engineThread;
+  }
+  return create ? slotRecord(true) : nullptr;
 }
 
 // Set once a thread has registered as an engine's main thread (records are
@@ -147,13 +155,9 @@ ThreadImpl* lookupCurrentThread(bool create) { return lookup(create, false); }
 ThreadImpl* lookupSendingThread() {
   if (engineThreadRegistered.load(std::memory_order_acquire) &&
       engineModeActive()) {
-    const std::uint64_t id = enginequery::engineInstanceId();
-    ThreadImpl* registered = nullptr;
-    {
-      TOLB::ReadLocker lock(threadRegistryLock());
-      registered = findIn(engineRegistry(), id);
+    if (ThreadImpl* engineThread = activeEngineThread(false)) {
+      return engineThread;
     }
-    if (registered && enginequery::isEngineContextActive()) return registered;
   }
   return currentThreadSlot;
 }
